@@ -48,8 +48,13 @@ public:
     // The shell's folder picker; the chosen folder's path, or empty when
     // cancelled or when the item has no file-system path.
     virtual std::wstring BrowseForFolder(const std::wstring& prompt) = 0;
-    // Writes the whole file; true only when every byte reached the file.
-    virtual bool WriteBytesToFile(const std::wstring& path, std::string_view bytes) = 0;
+    // Creates or replaces the file at `path` with exactly `bytes`. The new
+    // content is written beside the target and moved over it only once
+    // complete, so on failure an earlier file stays as it was and nothing
+    // is left behind. True only when every byte reached the file; on
+    // failure `systemError`, when given, receives the Windows error code.
+    virtual bool WriteBytesToFile(const std::wstring& path, std::string_view bytes,
+                                  unsigned long* systemError = nullptr) = 0;
 
     // Dispatches every pending window event without waiting; a quit request
     // stays queued.
