@@ -12,10 +12,12 @@ class Win32Runtime : public WindowRuntime {
 public:
     PropertyValue ReadProperty(Control control, Property property) override;
     void WriteProperty(Control control, Property property, const PropertyValue& value) override;
-    void ShowMessage(const std::wstring& text, int buttons, const std::wstring& title) override;
+    // The defaults repeat those of WindowRuntime for calls through this type.
+    void ShowMessage(const std::wstring& text, int buttons,
+                     const std::wstring& title = L"信息：") override;
     std::wstring BrowseForFolder(const std::wstring& prompt) override;
     bool WriteBytesToFile(const std::wstring& path, std::string_view bytes,
-                          unsigned long* systemError) override;
+                          unsigned long* systemError = nullptr) override;
     void ProcessEvents() override;
     bool QuitPending() override;
 };
