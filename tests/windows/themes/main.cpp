@@ -1,0 +1,13 @@
+// The install tests run on one user-interface thread with OLE initialised,
+// as the program does.
+#include <gtest/gtest.h>
+
+#include "app/win32_runtime.h"
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (!quorvel::InitializeRuntime()) return 2;
+    const int result = RUN_ALL_TESTS();
+    quorvel::ShutdownRuntime();
+    return result;
+}
