@@ -119,15 +119,28 @@ ImageHeader ProbeGif(const ByteReader& in) {
     return result;
 }
 
-ImageHeader ProbeBmp(const ByteReader& in, std::size_t at, bool halfHeight, ImageKind kind) {
+// The DIB header at `at` (a BMP file's, or an icon image's). `pixelsAt` is
+// where the pixel array starts (0 when it follows the header and palette,
+// as in icons); a pixel array that does not fit in the bytes makes the
+// header unreadable, because some decoders read past the end of such files
+// (Wine 8's BMP decoder faults on a pixel offset beyond the end).
+ImageHeader ProbeDib(const ByteReader& in, std::size_t at, std::uint64_t pixelsAt, bool halfHeight,
+                     ImageKind kind) {
     std::uint32_t headerSize = 0;
     if (!in.U32(at, false, &headerSize)) return Unreadable(kind);
-    std::uint32_t w = 0, h = 0;
+    std::uint32_t w = 0, h = 0, bitCount = 0, compression = 0, colorsUsed = 0;
     if (headerSize == 12) {
-        if (!in.U16(at + 4, false, &w) || !in.U16(at + 6, false, &h)) return Unreadable(kind);
-    } else if (headerSize >= 40) {
+        if (!in.U16(at + 4, false, &w) || !in.U16(at + 6, false, &h) ||
+            !in.U16(at + 10, false, &bitCount)) {
+            return Unreadable(kind);
+        }
+    } else if (headerSize >= 40 && headerSize <= 124) {
         std::uint32_t rawW = 0, rawH = 0;
-        if (!in.U32(at + 4, false, &rawW) || !in.U32(at + 8, false, &rawH)) return Unreadable(kind);
+        if (!in.U32(at + 4, false, &rawW) || !in.U32(at + 8, false, &rawH) ||
+            !in.U16(at + 14, false, &bitCount) || !in.U32(at + 16, false, &compression) ||
+            !in.U32(at + 32, false, &colorsUsed)) {
+            return Unreadable(kind);
+        }
         if (rawW & 0x80000000u) return Unreadable(kind);  // negative width
         w = rawW;
         // A negative height means rows stored top-down.
@@ -136,6 +149,21 @@ ImageHeader ProbeBmp(const ByteReader& in, std::size_t at, bool halfHeight, Imag
         return Unreadable(kind);
     }
     if (halfHeight) h /= 2;  // an icon's DIB holds the colour and the mask rows
+    const bool uncompressed = compression == 0 || compression == 3 || compression == 6;
+    if (uncompressed && bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 &&
+        bitCount != 24 && bitCount != 32) {
+        return Unreadable(kind);
+    }
+    if (pixelsAt == 0) {  // after the header, the bit masks and the colour table
+        const std::uint64_t masks = compression == 3 && headerSize == 40 ? 12 : 0;
+        const std::uint64_t colors = bitCount <= 8 ? (colorsUsed ? colorsUsed : 1u << bitCount) : colorsUsed;
+        pixelsAt = at + headerSize + masks + colors * (headerSize == 12 ? 3 : 4);
+    }
+    if (pixelsAt < at + headerSize || pixelsAt >= in.size()) return Unreadable(kind);
+    if (uncompressed) {
+        const std::uint64_t stride = ((static_cast<std::uint64_t>(w) * bitCount + 31) / 32) * 4;
+        if (pixelsAt + stride * h > in.size()) return Unreadable(kind);
+    }
     return ImageHeader{kind, w, h};
 }
 
@@ -173,10 +201,15 @@ ImageHeader ProbeIcon(const ByteReader& in) {
         if (h == 0) h = 256;
         // The image data may state other dimensions than the directory.
         ImageHeader inner;
+        std::uint32_t bytes = 0;
+        if (!in.U32(entry + 8, false, &bytes) ||
+            static_cast<std::uint64_t>(offset) + bytes > in.size()) {
+            return Unreadable(ImageKind::kIcon);
+        }
         if (in.StartsWith(offset, kPngSignature)) {
             inner = ProbePng(in, offset);
         } else {
-            inner = ProbeBmp(in, offset, true, ImageKind::kIcon);
+            inner = ProbeDib(in, offset, 0, true, ImageKind::kIcon);
         }
         if (inner.width == 0 || inner.height == 0) return Unreadable(ImageKind::kIcon);
         result.width = std::max({result.width, w, inner.width});
@@ -192,7 +225,11 @@ ImageHeader ProbeImageHeader(std::string_view bytes) {
     if (in.StartsWith(0, kPngSignature)) return ProbePng(in, 0);
     if (in.StartsWith(0, "\xFF\xD8")) return ProbeJpeg(in);
     if (in.StartsWith(0, "GIF87a") || in.StartsWith(0, "GIF89a")) return ProbeGif(in);
-    if (in.StartsWith(0, "BM")) return ProbeBmp(in, 14, false, ImageKind::kBmp);
+    if (in.StartsWith(0, "BM")) {
+        std::uint32_t pixelsAt = 0;
+        if (!in.U32(10, false, &pixelsAt)) return Unreadable(ImageKind::kBmp);
+        return ProbeDib(in, 14, pixelsAt, false, ImageKind::kBmp);
+    }
     if (in.StartsWith(0, std::string_view("II*\0", 4))) return ProbeTiff(in, false);
     if (in.StartsWith(0, std::string_view("MM\0*", 4))) return ProbeTiff(in, true);
     if (in.StartsWith(0, std::string_view("\0\0\1\0", 4))) return ProbeIcon(in);

@@ -24,7 +24,9 @@ constexpr std::uint32_t kMaxImageSide = 8192;
 // Kind and dimensions of the picture in `bytes`: PNG (IHDR), JPEG (first
 // SOFn marker), GIF (logical screen and the first frame's rectangle), BMP
 // (core and info headers), TIFF (first IFD, either byte order) and ICO
-// (every directory entry, including embedded PNG and DIB images).
+// (every directory entry, including embedded PNG and DIB images). A BMP or
+// icon image whose pixel array does not lie within `bytes` is unreadable
+// (width and height 0).
 ImageHeader ProbeImageHeader(std::string_view bytes);
 
 // True when `bytes` hold a picture of a known kind whose width and height

@@ -18,9 +18,11 @@ std::string Png(unsigned w, unsigned h) {
     return std::string("\x89PNG\r\n\x1a\n", 8) + Be32(13) + "IHDR" + Be32(w) + Be32(h) +
            std::string("\x08\x06\0\0\0", 5) + Be32(0);
 }
-std::string Bmp(unsigned w, unsigned h) {
-    return "BM" + Le32(0) + Le32(0) + Le32(54) + Le32(40) + Le32(w) + Le32(h) + Le16(1) + Le16(24) +
-           std::string(24, '\0');
+std::string Bmp(unsigned w, unsigned h, unsigned pixelsAt = 54) {
+    const unsigned rows = (h & 0x80000000u) ? 0u - h : h;
+    const std::size_t pixels = (w & 0x80000000u) || rows > 100000 ? 64 : ((w * 24 + 31) / 32) * 4 * rows;
+    return "BM" + Le32(0) + Le32(0) + Le32(pixelsAt) + Le32(40) + Le32(w) + Le32(h) + Le16(1) + Le16(24) +
+           std::string(24, '\0') + std::string(pixels, '\x7F');
 }
 std::string Gif(unsigned w, unsigned h, unsigned frameW, unsigned frameH) {
     // Global colour table of 2 entries, a graphic control extension, then the frame.
@@ -45,7 +47,10 @@ std::string Icon(unsigned dirW, unsigned dirH, const std::string& image) {
            std::string(2, '\0') + Le16(1) + Le16(32) + Le32(static_cast<unsigned>(image.size())) + Le32(22) +
            image;
 }
-std::string IconDib(unsigned w, unsigned h2) { return Le32(40) + Le32(w) + Le32(h2) + std::string(28, '\0'); }
+std::string IconDib(unsigned w, unsigned h2) {
+    return Le32(40) + Le32(w) + Le32(h2) + Le16(1) + Le16(32) + std::string(24, '\0') +
+           std::string(static_cast<std::size_t>(w) * (h2 / 2) * 4 + 64, '\0');
+}
 
 TEST(ImageProbe, ReadsTheDimensionsOfEachFormat) {
     struct Case {
@@ -58,7 +63,8 @@ TEST(ImageProbe, ReadsTheDimensionsOfEachFormat) {
         {"png", Png(640, 480), ImageKind::kPng, 640, 480},
         {"bmp", Bmp(3, 2), ImageKind::kBmp, 3, 2},
         {"bmp top-down", Bmp(3, 0u - 2u), ImageKind::kBmp, 3, 2},
-        {"bmp core", "BM" + Le32(0) + Le32(0) + Le32(26) + Le32(12) + Le16(7) + Le16(9), ImageKind::kBmp, 7, 9},
+        {"bmp core", "BM" + Le32(0) + Le32(0) + Le32(26) + Le32(12) + Le16(7) + Le16(9) + Le16(1) + Le16(24) +
+                         std::string(24 * 9, '\0'), ImageKind::kBmp, 7, 9},
         {"gif", Gif(100, 50, 10, 10), ImageKind::kGif, 100, 50},
         {"gif frame beyond the screen", Gif(10, 10, 60000, 20), ImageKind::kGif, 60001, 22},
         {"jpeg progressive after fill bytes", Jpeg(1920, 1080), ImageKind::kJpeg, 1920, 1080},
@@ -84,6 +90,11 @@ TEST(ImageProbe, AcceptsOnlyKnownPicturesOfSaneSize) {
     EXPECT_FALSE(IsAcceptableImage(Bmp(0x80000000u, 10)));  // negative width
     EXPECT_FALSE(IsAcceptableImage(Bmp(10, 0x80000000u)));  // INT_MIN height
     EXPECT_FALSE(IsAcceptableImage(Gif(10, 10, 9000, 1)));
+    // Pixel arrays that do not lie within the file.
+    EXPECT_FALSE(IsAcceptableImage(Bmp(8, 8, 0x7FFFFFF0u)));
+    EXPECT_FALSE(IsAcceptableImage(Bmp(8, 8).substr(0, 54 + 24 * 7)));
+    EXPECT_FALSE(IsAcceptableImage(Bmp(8, 8, 20)));  // inside the header
+    EXPECT_FALSE(IsAcceptableImage(Icon(16, 16, IconDib(16, 32)).substr(0, 200)));
     EXPECT_FALSE(IsAcceptableImage(Jpeg(20000, 20000)));
     EXPECT_FALSE(IsAcceptableImage(Jpeg(100, 0)));  // height left to a DNL marker
     EXPECT_FALSE(IsAcceptableImage(Icon(16, 16, Png(16, 9000))));
