@@ -424,5 +424,45 @@ TEST_F(InstallTest, TheUsersListStaysWhenNoBackupCanBeMade) {
     EXPECT_EQ(Listing(folder), std::vector<std::wstring>{L"ClientZips.txt"});
 }
 
+// Run by tests/full_disk/run_full_disk.sh, which mounts a 320 KB tmpfs and
+// names it in QUORVEL_FULL_DISK_DIR; skipped when run on its own.
+TEST_F(InstallTest, FullDiskKeepsTheEarlierFileAndSaysTheDiskIsFull) {
+    wchar_t unixPath[1024];
+    const DWORD length = GetEnvironmentVariableW(L"QUORVEL_FULL_DISK_DIR", unixPath, 1024);
+    if (length == 0 || length >= 1024) GTEST_SKIP() << "no small disk prepared";
+    std::wstring small = unixPath;
+    std::replace(small.begin(), small.end(), L'/', L'\\');
+    if (!small.empty() && small[0] == L'\\') small = L"Z:" + small;  // Wine's drive for "/"
+    const std::wstring package = small + L"\\_ZQUI.zip";
+    const std::wstring list = small + L"\\ClientZips.txt";
+    const std::string earlier = "an earlier package that must survive";
+    DeleteFileW(package.c_str());
+    DeleteFileW(list.c_str());
+    ASSERT_TRUE(WriteFileBytes(package, earlier));
+    // Nearly fill the disk, so that even a list no longer fits.
+    const std::wstring filler = small + L"\\filler";
+    ASSERT_TRUE(WriteFileBytes(filler, std::string(300 * 1024, 'x')));
+    while (WriteFileBytes(filler + std::to_wstring(Listing(small).size()), std::string(512, 'x'))) {
+    }
+
+    SetDirectory(small);
+    Select(6);  // 1.8 MB
+    std::vector<Shown> shown = Run(LoadSelectedTheme);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].text.find(package), std::wstring::npos);
+    EXPECT_NE(shown[0].text.find(L"磁盘空间不足"), std::wstring::npos);
+    EXPECT_TRUE(Holds(package, earlier));
+
+    shown = Run(ApplySelectedTheme);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].text.find(list), std::wstring::npos);
+    EXPECT_NE(shown[0].text.find(L"磁盘空间不足"), std::wstring::npos);
+    EXPECT_FALSE(Exists(list));
+    for (const std::wstring& name : Listing(small))
+        EXPECT_TRUE(name == L"_ZQUI.zip" || name.rfind(L"filler", 0) == 0) << "left behind: " << name.size();
+
+    for (const std::wstring& name : Listing(small)) DeleteFileW((small + L"\\" + name).c_str());
+}
+
 }  // namespace
 }  // namespace quorvel
