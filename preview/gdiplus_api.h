@@ -3,6 +3,7 @@
 // <gdiplus.h>: the GDI+ headers need min and max, which NOMINMAX hides.
 
 #include <windows.h>
+#include <objidl.h>  // IStream and PROPID, also under WIN32_LEAN_AND_MEAN
 
 #include <algorithm>
 namespace Gdiplus {
