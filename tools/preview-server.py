@@ -68,7 +68,9 @@ def main():
 
     server = Server((args.bind, args.port), Handler)
     print(f"serving {root} on {args.bind}:{server.server_address[1]}{base}", flush=True)
-    threading.Timer(args.lifetime, server.shutdown).start()
+    stopper = threading.Timer(args.lifetime, server.shutdown)
+    stopper.daemon = True
+    stopper.start()
     server.serve_forever()
     return 0
 

@@ -29,8 +29,9 @@ class PreviewNetwork:
     starts a server in it, net.prefix is the command prefix that runs a
     program inside it."""
 
-    def __init__(self, source_dir, build_dir):
+    def __init__(self, source_dir, build_dir, wine_state):
         self.source_dir = Path(source_dir)
+        self.wine_session = [str(self.source_dir / "tools" / "wine-session"), "restart", str(wine_state)]
         base = preview_base(build_dir)
         match = re.match(r"^[a-zA-Z]+://([^/:]+)(?::(\d+))?(/.*)?$", base)
         self.host, self.port = match.group(1), int(match.group(2) or 80)
@@ -46,6 +47,9 @@ class PreviewNetwork:
         (etc / "hosts").write_text(f"127.0.0.1 localhost\n127.0.0.1 {self.host}\n")
         subprocess.run(["ip", "netns", "add", self.name], check=True)
         subprocess.run(self.prefix + ["ip", "link", "set", "lo", "up"], check=True)
+        # Wine opens sockets in its wineserver: run that inside the namespace too.
+        subprocess.run(self.wine_session + [self.name], check=True, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return self
 
     def serve(self, *extra):
@@ -70,5 +74,7 @@ class PreviewNetwork:
 
     def __exit__(self, *_):
         self.stop_serving()
+        subprocess.run(self.wine_session, check=False, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run(["ip", "netns", "del", self.name], check=False)
         shutil.rmtree(Path("/etc/netns", self.name), ignore_errors=True)

@@ -62,7 +62,7 @@ def main():
         nearest = min(range(7), key=lambda t: distance(mean, means[t]))
         return PICTURES[nearest] == PICTURES[theme - 1] and not is_empty(pixels)
 
-    with PreviewNetwork(args.source_dir, args.build_dir) as network:
+    with PreviewNetwork(args.source_dir, args.build_dir, args.wine_state) as network:
         # 1. Theme 1's picture is in place when the window comes up; each
         #    radio button shows its theme's picture.
         network.serve()
