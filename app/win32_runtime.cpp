@@ -8,32 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "app/file_handle.h"
 #include "app/main_window.h"
 #include "app/picture_box.h"
 
 namespace quorvel {
 namespace {
-
-// Owns a kernel handle from CreateFile.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() { close(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-    // Closes the handle; false when closing failed (a write may be lost).
-    bool close() {
-        if (!valid()) return true;
-        const bool ok = CloseHandle(handle_) != 0;
-        handle_ = INVALID_HANDLE_VALUE;
-        return ok;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 struct PidlDeleter {
     void operator()(ITEMIDLIST* pidl) const { CoTaskMemFree(pidl); }

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/file_handle.h"
 #include "app/window_runtime.h"
 #include "themes/theme_catalog.h"
 #include "themes/write_failure_message.h"
@@ -34,21 +35,6 @@ std::wstring PathInFolder(const std::wstring& folder, std::string_view fileName)
 }
 
 void Show(const std::wstring& text) { Runtime().ShowMessage(text, kMessageOkOnly); }
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (valid()) CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 enum class ExistingList {
     Absent,      // nothing to keep
@@ -131,16 +117,26 @@ bool Write(const std::wstring& path, std::string_view bytes) {
     return false;
 }
 
+// The selected theme and the game folder from the directory box. An empty
+// box (the picker was cancelled) names no folder: the user is asked to
+// choose one and nothing is written.
+bool ReadSelection(const Theme** theme, std::wstring* folder) {
+    *theme = SelectedTheme();
+    if (!*theme) return false;
+    *folder = ReadText(Control::EditBox1);
+    if (folder->empty()) {
+        Show(kChooseFolderMessage);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void LoadSelectedTheme() {
-    const Theme* theme = SelectedTheme();
-    if (!theme) return;
-    const std::wstring folder = ReadText(Control::EditBox1);
-    if (folder.empty()) {
-        Show(kChooseFolderMessage);
-        return;
-    }
+    const Theme* theme = nullptr;
+    std::wstring folder;
+    if (!ReadSelection(&theme, &folder)) return;
     if (theme->package.empty()) {
         Show(kMissingPackageMessage);
         return;
@@ -150,13 +146,9 @@ void LoadSelectedTheme() {
 }
 
 void ApplySelectedTheme() {
-    const Theme* theme = SelectedTheme();
-    if (!theme) return;
-    const std::wstring folder = ReadText(Control::EditBox1);
-    if (folder.empty()) {
-        Show(kChooseFolderMessage);
-        return;
-    }
+    const Theme* theme = nullptr;
+    std::wstring folder;
+    if (!ReadSelection(&theme, &folder)) return;
     const std::wstring path = PathInFolder(folder, kListFileName);
     const std::wstring backupPath = path + kBackupSuffix;
     DWORD lookError = ERROR_SUCCESS;
