@@ -154,13 +154,16 @@ protected:
     std::wstring ListPath() const { return folder + L"\\ClientZips.txt"; }
     std::wstring BackupPath() const { return folder + L"\\ClientZips.txt.bak"; }
 
-    // Runs a command and returns the messages it showed.
-    std::vector<Shown> Run(void (*command)(), const std::wstring& watch = {}) {
+    // Presses a command's link ("加载UI" or "应用该UI") as the user does
+    // and returns the messages the command showed.
+    std::vector<Shown> Run(Control link, const std::wstring& watch = {}) {
         runtime.messages.clear();
         runtime.watched = watch;
-        command();
+        SendMessageW(ControlWindow(link), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
         return runtime.messages;
     }
+    static constexpr Control kLoadLink = Control::Link1;
+    static constexpr Control kApplyLink = Control::Link2;
 
     RecordingRuntime runtime;
     std::wstring startText;
@@ -180,7 +183,7 @@ TEST_F(InstallTest, LoadWritesEachThemesPackageAndOnlyThemeOneSaysSoAfterTheWrit
         ASSERT_TRUE(theme.package == *generated);
 
         const std::wstring path = PackagePath(theme.number);
-        const std::vector<Shown> shown = Run(LoadSelectedTheme, path);
+        const std::vector<Shown> shown = Run(kLoadLink, path);
         EXPECT_TRUE(Holds(path, theme.package));
         if (theme.number == 1) {
             ASSERT_EQ(shown.size(), 1u);
@@ -201,7 +204,7 @@ TEST_F(InstallTest, LoadWritesEachThemesPackageAndOnlyThemeOneSaysSoAfterTheWrit
     // Loading again replaces the package with the same bytes.
     Select(5);
     WriteFileBytes(PackagePath(5), "an older, longer, different file than the package .....");
-    Run(LoadSelectedTheme);
+    Run(kLoadLink);
     EXPECT_TRUE(Holds(PackagePath(5), ThemeByNumber(5).package));
 }
 
@@ -210,7 +213,7 @@ TEST_F(InstallTest, ApplyWritesEachThemesListAndThemesTwoToSevenSaySoAfterTheWri
     for (const Theme& theme : ThemeCatalog()) {
         SCOPED_TRACE(theme.number);
         Select(theme.number);
-        const std::vector<Shown> shown = Run(ApplySelectedTheme, ListPath());
+        const std::vector<Shown> shown = Run(kApplyLink, ListPath());
         const std::string list(theme.clientZipsText);
         EXPECT_TRUE(Holds(ListPath(), list));
         if (theme.number == 1) {
@@ -233,7 +236,7 @@ TEST_F(InstallTest, AFolderEndingInABackslashGivesTwoInARow) {
     // "X:\\name", which Windows reads as "X:\name".
     SetDirectory(folder + L"\\");
     Select(2);
-    EXPECT_TRUE(Run(LoadSelectedTheme).empty());
+    EXPECT_TRUE(Run(kLoadLink).empty());
     EXPECT_TRUE(Holds(PackagePath(2), ThemeByNumber(2).package));
 }
 
@@ -256,8 +259,8 @@ TEST_F(InstallTest, ADriveRootGetsTwoBackslashes) {
     }
     SetDirectory(drive + L"\\");
     Select(1);
-    const std::vector<Shown> shown = Run(ApplySelectedTheme);
-    const std::vector<Shown> loaded = Run(LoadSelectedTheme);
+    const std::vector<Shown> shown = Run(kApplyLink);
+    const std::vector<Shown> loaded = Run(kLoadLink);
     DefineDosDeviceW(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE,
                      drive.c_str(), target.c_str());
     EXPECT_TRUE(shown.empty());
@@ -276,7 +279,7 @@ TEST_F(InstallTest, AnEmptyBoxWritesNothingAndAsksForTheGameFolder) {
     for (int theme : {1, 4}) {
         SCOPED_TRACE(theme);
         Select(theme);
-        for (auto command : {LoadSelectedTheme, ApplySelectedTheme}) {
+        for (Control command : {kLoadLink, kApplyLink}) {
             const std::vector<Shown> shown = Run(command);
             ASSERT_EQ(shown.size(), 1u);
             EXPECT_NE(shown[0].text.find(L"选择游戏目录"), std::wstring::npos);
@@ -297,14 +300,14 @@ TEST_F(InstallTest, TheStartTextNamesAFolderUnderTheProgramsFolder) {
 
     // No such folder: the write fails, and Load says so instead of claiming success.
     Select(1);
-    std::vector<Shown> shown = Run(LoadSelectedTheme);
+    std::vector<Shown> shown = Run(kLoadLink);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0].text.find(L"找不到目标文件夹"), std::wstring::npos) << "got: " << shown.size();
     EXPECT_NE(shown[0].text.find(startText + L"\\_JDDTB2.zip"), std::wstring::npos);
 
     ASSERT_TRUE(CreateDirectoryW(relative.c_str(), nullptr));
     Select(3);
-    EXPECT_TRUE(Run(LoadSelectedTheme).empty());
+    EXPECT_TRUE(Run(kLoadLink).empty());
     EXPECT_TRUE(Holds(relative + L"\\_HKUI5.2.zip", ThemeByNumber(3).package));
     RemoveTree(relative);
 }
@@ -318,12 +321,12 @@ TEST_F(InstallTest, FailedWritesKeepTheEarlierFileAndSayWhy) {
     const std::wstring missing = folder + L"\\no such folder";
     SetDirectory(missing);
     Select(1);
-    std::vector<Shown> shown = Run(LoadSelectedTheme);
+    std::vector<Shown> shown = Run(kLoadLink);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0].text.find(missing + L"\\_JDDTB2.zip"), std::wstring::npos);
     EXPECT_NE(shown[0].text.find(L"找不到目标文件夹"), std::wstring::npos);
     Select(5);
-    shown = Run(ApplySelectedTheme);
+    shown = Run(kApplyLink);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0].text.find(missing + L"\\ClientZips.txt"), std::wstring::npos);
     EXPECT_NE(shown[0].text.find(L"找不到目标文件夹"), std::wstring::npos);
@@ -335,7 +338,7 @@ TEST_F(InstallTest, FailedWritesKeepTheEarlierFileAndSayWhy) {
     ASSERT_TRUE(WriteFileBytes(PackagePath(6), earlier));
     ASSERT_TRUE(SetFileAttributesW(PackagePath(6).c_str(), FILE_ATTRIBUTE_READONLY));
     Select(6);
-    shown = Run(LoadSelectedTheme);
+    shown = Run(kLoadLink);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0].text.find(PackagePath(6)), std::wstring::npos);
     EXPECT_NE(shown[0].text.find(L"没有写入权限"), std::wstring::npos) << "got: " << shown[0].text.size();
@@ -344,7 +347,7 @@ TEST_F(InstallTest, FailedWritesKeepTheEarlierFileAndSayWhy) {
     // A read-only list that the program wrote itself (so no backup is due).
     ASSERT_TRUE(WriteFileBytes(ListPath(), std::string(ThemeByNumber(2).clientZipsText)));
     ASSERT_TRUE(SetFileAttributesW(ListPath().c_str(), FILE_ATTRIBUTE_READONLY));
-    shown = Run(ApplySelectedTheme);
+    shown = Run(kApplyLink);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0].text.find(ListPath()), std::wstring::npos);
     EXPECT_NE(shown[0].text.find(L"没有写入权限"), std::wstring::npos);
@@ -356,7 +359,7 @@ TEST_F(InstallTest, FailedWritesKeepTheEarlierFileAndSayWhy) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Select(7);
-    shown = Run(LoadSelectedTheme);
+    shown = Run(kLoadLink);
     CloseHandle(held);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0].text.find(PackagePath(7)), std::wstring::npos);
@@ -372,7 +375,7 @@ TEST_F(InstallTest, TheUsersOwnListIsBackedUpOnceAndNeverOverwritten) {
     const std::string own = "MyMod.zip\r\nAatrox.zip\r\nDatas.zip";
     ASSERT_TRUE(WriteFileBytes(ListPath(), own));
     Select(3);
-    std::vector<Shown> shown = Run(ApplySelectedTheme);
+    std::vector<Shown> shown = Run(kApplyLink);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, kApplied);
     EXPECT_TRUE(Holds(BackupPath(), own));
@@ -380,14 +383,14 @@ TEST_F(InstallTest, TheUsersOwnListIsBackedUpOnceAndNeverOverwritten) {
 
     // Applying over the program's own list keeps the first backup.
     Select(1);
-    EXPECT_TRUE(Run(ApplySelectedTheme).empty());
+    EXPECT_TRUE(Run(kApplyLink).empty());
     EXPECT_TRUE(Holds(BackupPath(), own));
 
     // Another list of the user's: replaced, but the existing backup stays.
     const std::string another = "Other.zip";
     ASSERT_TRUE(WriteFileBytes(ListPath(), another));
     Select(6);
-    shown = Run(ApplySelectedTheme);
+    shown = Run(kApplyLink);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, kApplied);
     EXPECT_TRUE(Holds(BackupPath(), own));
@@ -403,7 +406,7 @@ TEST_F(InstallTest, TheUsersListStaysWhenNoBackupCanBeMade) {
     ASSERT_TRUE(WriteFileBytes(ListPath(), own));
     ASSERT_TRUE(CreateDirectoryW(BackupPath().c_str(), nullptr));
     Select(4);
-    std::vector<Shown> shown = Run(ApplySelectedTheme);
+    std::vector<Shown> shown = Run(kApplyLink);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0].text.find(BackupPath()), std::wstring::npos);
     EXPECT_NE(shown[0].text.find(L"没有写入新的列表"), std::wstring::npos);
@@ -415,7 +418,7 @@ TEST_F(InstallTest, TheUsersListStaysWhenNoBackupCanBeMade) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Select(1);
-    shown = Run(ApplySelectedTheme);
+    shown = Run(kApplyLink);
     CloseHandle(held);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0].text.find(ListPath()), std::wstring::npos);
@@ -447,13 +450,13 @@ TEST_F(InstallTest, FullDiskKeepsTheEarlierFileAndSaysTheDiskIsFull) {
 
     SetDirectory(small);
     Select(6);  // 1.8 MB
-    std::vector<Shown> shown = Run(LoadSelectedTheme);
+    std::vector<Shown> shown = Run(kLoadLink);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0].text.find(package), std::wstring::npos);
     EXPECT_NE(shown[0].text.find(L"磁盘空间不足"), std::wstring::npos);
     EXPECT_TRUE(Holds(package, earlier));
 
-    shown = Run(ApplySelectedTheme);
+    shown = Run(kApplyLink);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0].text.find(list), std::wstring::npos);
     EXPECT_NE(shown[0].text.find(L"磁盘空间不足"), std::wstring::npos);
