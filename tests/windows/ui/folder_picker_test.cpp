@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <string>
@@ -12,8 +13,10 @@ namespace {
 // presses OK, or presses Cancel.
 struct PickerScript {
     std::wstring typed;
+    std::wstring leaf;  // the last part of `typed`, as the tree shows it
     bool cancel = false;
     bool seen = false;
+    int ticks = 0;
     std::wstring promptShown;
 };
 PickerScript* g_script = nullptr;
@@ -23,6 +26,22 @@ BOOL CALLBACK CollectPrompt(HWND child, LPARAM) {
     GetWindowTextW(child, text, 128);
     if (std::wstring(text) == L"请选择路径") g_script->promptShown = text;
     return TRUE;
+}
+
+// The text of the folder tree's selected item.
+std::wstring SelectedTreeItem(HWND dialog) {
+    HWND tree = FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr);
+    if (!tree) return {};
+    auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (!item) return {};
+    wchar_t text[MAX_PATH] = {};
+    TVITEMW query{};
+    query.mask = TVIF_TEXT;
+    query.hItem = item;
+    query.pszText = text;
+    query.cchTextMax = MAX_PATH;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query));
+    return text;
 }
 
 void CALLBACK DrivePicker(HWND, UINT, UINT_PTR timer, DWORD) {
@@ -40,17 +59,21 @@ void CALLBACK DrivePicker(HWND, UINT, UINT_PTR timer, DWORD) {
         },
         reinterpret_cast<LPARAM>(&dialog));
     if (!dialog) return;
-    KillTimer(nullptr, timer);
     g_script->seen = true;
     EnumChildWindows(dialog, CollectPrompt, 0);
     if (g_script->cancel) {
+        KillTimer(nullptr, timer);
         SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
         return;
     }
     // Browse the tree to the folder, and type it into the edit field too.
     // (Wine 8's picker takes the folder from the tree only; Windows takes
-    // the typed text. Both name the same folder here.)
+    // the typed text. Both name the same folder here.) The tree fills in
+    // while the dialog opens: try again on the next tick until the folder
+    // is the tree's selection.
     SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(g_script->typed.c_str()));
+    if (SelectedTreeItem(dialog) != g_script->leaf && ++g_script->ticks < 25) return;
+    KillTimer(nullptr, timer);
     HWND edit = FindWindowExW(dialog, nullptr, L"Edit", nullptr);
     if (edit) SetWindowTextW(edit, g_script->typed.c_str());
     SendMessageW(dialog, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
@@ -75,7 +98,7 @@ TEST_F(FolderPickerTest, TypedUnicodeFolderReachesTheBoxUnchanged) {
     const std::wstring leaf = L"게임 \U0001F3AE 폴더";
     const std::wstring folder = std::wstring(base) + leaf;
     CreateDirectoryW(folder.c_str(), nullptr);
-    PickerScript script{folder};
+    PickerScript script{folder, leaf};
     const std::wstring chosen = Pick(script);
     EXPECT_TRUE(script.seen);
     EXPECT_EQ(script.promptShown, L"请选择路径");
