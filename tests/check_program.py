@@ -76,7 +76,7 @@ def main():
     if foreign:
         problems.append(f"imports DLLs that do not ship with Windows: {sorted(foreign)}")
 
-    found_resources = resources(pe, found[".rsrc"])
+    found_resources = resources(pe, found[".rsrc"]) if ".rsrc" in found else {}
     types = {t for t, _ in found_resources}
     for kind, name in ((RT_GROUP_ICON, "icon"), (RT_ICON, "icon image"), (RT_VERSION, "version"),
                        (RT_MANIFEST, "manifest")):
