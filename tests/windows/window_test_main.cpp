@@ -1,5 +1,6 @@
-// The install tests run on one user-interface thread with OLE initialised,
-// as the program does.
+// Test programs run on one user-interface thread with the window runtime
+// initialised (OLE, the program's folder as current folder), as the
+// program does.
 #include <gtest/gtest.h>
 
 #include "app/win32_runtime.h"
