@@ -5,6 +5,7 @@
 // WIN32_LEAN_AND_MEAN leaves out of <windows.h>.
 #include <objbase.h>
 #include <objidl.h>
+#include <wrl/client.h>
 
 #include "preview/gdiplus_api.h"  // the GDI+ flat API and owners for its objects
 
@@ -12,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "app/file_handle.h"
+#include "net/text_helpers.h"
 #include "preview/color_quantizer.h"
 #include "preview/image_probe.h"
 
@@ -35,37 +38,12 @@ const char* EncoderClassId(int format) {
     }
 }
 
-// A text as it is read: up to its first zero byte.
-std::string_view AsText(std::string_view bytes) { return bytes.substr(0, bytes.find('\0')); }
-
 // UTF-16 bytes (from GbkToUtf16) as a wide string for the W functions.
 std::wstring WideFromUtf16Bytes(const std::string& bytes) {
     std::wstring wide(bytes.size() / 2, L'\0');
     if (!wide.empty()) std::memcpy(&wide[0], bytes.data(), wide.size() * sizeof(wchar_t));
     return wide;
 }
-
-// Owns one COM interface reference.
-template <typename T>
-class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef() { reset(); }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    void reset() {
-        if (p_) p_->Release();
-        p_ = nullptr;
-    }
-    T* get() const { return p_; }
-    T** put() {
-        reset();
-        return &p_;
-    }
-
-private:
-    T* p_ = nullptr;
-};
 
 // Owns a global memory block until a stream takes it over.
 class GlobalBlock {
@@ -135,21 +113,6 @@ private:
     bool locked_ = false;
 };
 
-// Owns a file handle.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 // Creates or truncates the file named by the code page 936 text `name` and
 // writes `bytes` into it. Failures are not reported.
 void WriteWholeFile(std::string_view name, const std::string& bytes) {
@@ -157,7 +120,7 @@ void WriteWholeFile(std::string_view name, const std::string& bytes) {
     if (wideName.empty()) return;
     FileHandle file(CreateFileW(wideName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) return;
+    if (!file.valid()) return;
     std::size_t written = 0;
     while (written < bytes.size()) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 30));
@@ -262,8 +225,8 @@ bool TranscodeImage(std::string_view image, int format, std::string_view targetF
 
     // Declared in the reverse order of their release: the lock on the
     // output block, the images, GDI+, then the input and output streams.
-    ComRef<IStream> outputStream;
-    ComRef<IStream> inputStream;
+    Microsoft::WRL::ComPtr<IStream> outputStream;
+    Microsoft::WRL::ComPtr<IStream> inputStream;
     GdiplusSession gdiplus;
     if (!gdiplus.ok()) return false;
 
@@ -275,7 +238,7 @@ bool TranscodeImage(std::string_view image, int format, std::string_view targetF
         if (address == nullptr) return false;
         std::memcpy(address, image.data(), image.size());
         inputLock.reset();
-        if (FAILED(CreateStreamOnHGlobal(inputBlock.get(), TRUE, inputStream.put()))) return false;
+        if (FAILED(CreateStreamOnHGlobal(inputBlock.get(), TRUE, inputStream.ReleaseAndGetAddressOf()))) return false;
         inputBlock.release();  // the stream frees it now
     }
 
@@ -284,7 +247,7 @@ bool TranscodeImage(std::string_view image, int format, std::string_view targetF
     GdipImage indexed;
     GlobalLockGuard outputLock;
 
-    if (flat::GdipCreateBitmapFromStream(inputStream.get(), decoded.putBitmap()) != gp::Ok ||
+    if (flat::GdipCreateBitmapFromStream(inputStream.Get(), decoded.putBitmap()) != gp::Ok ||
         !decoded) {
         return false;
     }
@@ -300,19 +263,19 @@ bool TranscodeImage(std::string_view image, int format, std::string_view targetF
         toSave = indexed.get();
     }
 
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, outputStream.put()))) return false;
-    if (flat::GdipSaveImageToStream(toSave, outputStream.get(), &encoder, nullptr) != gp::Ok) {
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, outputStream.ReleaseAndGetAddressOf()))) return false;
+    if (flat::GdipSaveImageToStream(toSave, outputStream.Get(), &encoder, nullptr) != gp::Ok) {
         return false;
     }
     HGLOBAL outputBlock = nullptr;
-    if (FAILED(GetHGlobalFromStream(outputStream.get(), &outputBlock))) return false;
+    if (FAILED(GetHGlobalFromStream(outputStream.Get(), &outputBlock))) return false;
     const void* encoded = outputLock.lock(outputBlock);
     if (encoded == nullptr) return false;  // nothing was encoded
     // The block may be larger than what the stream holds; the stream's own
     // size is the length of the picture.
     std::size_t size = GlobalSize(outputBlock);
     STATSTG stat{};
-    if (SUCCEEDED(outputStream.get()->Stat(&stat, STATFLAG_NONAME)) && stat.cbSize.QuadPart < size) {
+    if (SUCCEEDED(outputStream.Get()->Stat(&stat, STATFLAG_NONAME)) && stat.cbSize.QuadPart < size) {
         size = static_cast<std::size_t>(stat.cbSize.QuadPart);
     }
     if (size == 0) return false;
